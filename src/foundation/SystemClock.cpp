@@ -34,8 +34,9 @@ int64_t systemMillis() {
 
 void useClock(Platform::Clock* clock) {
     ProcessClock& state = processClock();
+    // A manual clock's virtual time is the time itself; the system clock counts from now.
     Platform::Clock* next = clock ? clock : &Platform::systemClock();
-    state.base.store(next->nowMillis(), std::memory_order_release);
+    state.base.store(clock ? 0 : next->nowMillis(), std::memory_order_release);
     state.clock.store(next, std::memory_order_release);
 }
 

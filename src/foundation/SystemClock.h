@@ -10,8 +10,8 @@ namespace Vorn {
 // read of the engine goes through here, so a manual clock makes all of it run on virtual time.
 int64_t systemMillis();
 
-// Replaces the clock systemMillis reads (nullptr restores the system clock). The new clock's
-// current time becomes the new base, so systemMillis starts again from 0. Call it before the
+// Replaces the clock systemMillis reads (nullptr restores the system clock). A manual clock's
+// time is read as it stands; the restored system clock counts again from 0. Call it before the
 // time-driven services start; the clock must outlive its use.
 void useClock(Platform::Clock* clock);
 
