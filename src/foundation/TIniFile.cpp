@@ -61,7 +61,7 @@ bool TIniFile::load() {
         text.remove_prefix(3);
 
     VStringList lines;
-    lines.setText(VString(text));
+    lines.setText(text);
     for (const VString& line : lines) {
         if (line.isEmpty())
             continue;

@@ -5,9 +5,8 @@
 
 namespace Vorn {
 
-void VStringList::setText(const VString& text) {
+void VStringList::setText(std::string_view all) {
     clearKeepStorage();
-    const std::string_view all = text.view();
     size_t lineStart = 0;
     size_t i = 0;
     while (i < all.size()) {

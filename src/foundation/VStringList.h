@@ -3,6 +3,8 @@
 #include "foundation/VList.h"
 #include "foundation/VString.h"
 
+#include <string_view>
+
 namespace Vorn {
 
 // A list of strings with text operations. indexOf and contains ignore ASCII case; the inherited
@@ -10,8 +12,11 @@ namespace Vorn {
 class VStringList : public VList<VString> {
 public:
     // Empties the list and splits text into lines at LF, CR and CR LF. Every ended line is added,
-    // empty ones included; text after the last line end only when it is not empty.
-    void setText(const VString& text);
+    // empty ones included; text after the last line end only when it is not empty. A zero byte
+    // ends only the line it stands in (a line cannot hold one).
+    void setText(std::string_view text);
+    void setText(const VString& text) { setText(text.view()); }
+    void setText(const char* text) { setText(VString(text).view()); }
     // The lines joined with separator between them.
     VString getText(const VString& separator) const;
 

@@ -69,6 +69,8 @@ TEST(TIniFile, LoadParsesHeadersAndWritesWithLineFeeds) {
         {"utf-8 byte-order mark skipped", "\xEF\xBB\xBF[Se]\nk=v\n", "[Se]\nk=v\n\n"},
         {"binary bytes stay in their line", std::string("[Se]\nk=\x01\x02\xFF\n", 11),
          std::string("[Se]\nk=\x01\x02\xFF\n\n", 12)},
+        {"a zero byte ends only its own line", std::string("[Se]\na=1\0junk\nb=2\n", 18),
+         "[Se]\na=1\nb=2\n\n"},
     };
     for (const Case& c : cases) {
         bool loaded = false;
