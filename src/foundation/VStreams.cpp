@@ -1,5 +1,7 @@
 #include "foundation/VStreams.h"
 
+#include "foundation/ErrorMessages.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -29,13 +31,17 @@ VMemOutputStream::VMemOutputStream()
 bool VMemOutputStream::ensureCapacity(int64_t size) {
     if (size <= capacity_)
         return true;
-    if (size > INT_MAX - 1)
+    if (size > INT_MAX - 1) {
+        reportError("Error allocating memory (%d bytes)", INT_MAX);
         return false;
+    }
     const int64_t grown = std::max<int64_t>(size, int64_t{capacity_} + growthStep);
     const int newCapacity = static_cast<int>(std::min<int64_t>(grown, INT_MAX - 1));
     std::unique_ptr<char[]> larger(new (std::nothrow) char[static_cast<size_t>(newCapacity) + 1]);
-    if (!larger)
+    if (!larger) {
+        reportError("Error allocating memory (%d bytes)", newCapacity);
         return false; // contents kept
+    }
     std::memcpy(larger.get(), buffer_.get(), static_cast<size_t>(length_) + 1);
     buffer_ = std::move(larger);
     capacity_ = newCapacity;

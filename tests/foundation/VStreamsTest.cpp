@@ -1,5 +1,8 @@
 #include "foundation/VStreams.h"
 
+#include "foundation/ErrorMessageCollector.h"
+#include "foundation/ErrorMessages.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -62,7 +65,13 @@ TEST(VStreamsTest, MemOutputStreamRefusesImpossibleSizes) {
     VMemOutputStream out;
     out.writeText("kept");
     const char small[4] = {};
+    ErrorMessageCollector errors;
+    addErrorCallback(&errors);
     EXPECT_FALSE(out.write(small, INT_MAX)); // would pass 2 GiB; nothing is read from small
+    removeErrorCallback(&errors);
+    ASSERT_EQ(errors.messages().count(), 1);
+    EXPECT_STREQ(errors.messages().get(0).c_str(),
+                 "ERROR: Error allocating memory (2147483647 bytes)");
     EXPECT_FALSE(out.write(small, -1));
     EXPECT_FALSE(out.write(nullptr, 3));
     EXPECT_STREQ(out.toString().c_str(), "kept");
