@@ -73,8 +73,8 @@ protected:
     }
 
     Tr::TGlobalTranslateParams globals;
+    RecordingListener listener; // outlives the handler, which tells it of its destruction
     TPresetHandler handler{&globals};
-    RecordingListener listener;
     Log log;
 };
 

@@ -65,8 +65,8 @@ protected:
     }
 
     Tr::TGlobalTranslateParams globals;
+    RecordingListener listener; // outlives the handler, which tells it of its destruction
     Tr::TPresetHandler handler{&globals};
-    RecordingListener listener;
     RecordingErrors errors;
 };
 
