@@ -1,5 +1,6 @@
 #include "engine/TRuntimeDispatcher.h"
 
+#include "engine/ReportFailures.h"
 #include "engine/TEventProcessor.h"
 #include "engine/TGlobalTranslateParams.h"
 #include "engine/TPresetHandler.h"
@@ -7,13 +8,11 @@
 #include "engine/TTransMsg.h"
 #include "foundation/ErrorMessages.h"
 #include "foundation/SystemClock.h"
-#include "foundation/VException.h"
 #include "platform/ThreadControl.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <exception>
 
 namespace Tr {
 
@@ -196,7 +195,7 @@ void TRuntimeDispatcherImpl::execute(TRuntimeEvent& node) {
     }
     if (presetLock != nullptr)
         presetLock->lockRead();
-    try {
+    runReportingFailures([&] {
         if (node.kind == TRuntimeEvent::kIncoming) {
             if (processor_ != nullptr)
                 processor_->processEventAndNotify(node.event);
@@ -209,13 +208,7 @@ void TRuntimeDispatcherImpl::execute(TRuntimeEvent& node) {
             if (globals_ != nullptr)
                 globals_->addActivity(flags);
         }
-    } catch (const Vorn::VException& exception) {
-        Vorn::reportError("%s", exception.message().c_str());
-    } catch (const std::exception& exception) {
-        Vorn::reportError("%s", exception.what());
-    } catch (...) {
-        Vorn::reportError("Unknown in during Outgoing Action processing.");
-    }
+    });
     if (presetLock != nullptr)
         presetLock->unlockRead();
 }

@@ -1,6 +1,7 @@
 #include "engine/TTransEngine.h"
 
 #include "engine/ActionTypes.h"
+#include "engine/ReportFailures.h"
 #include "engine/TActionRegistry.h"
 #include "engine/TPresetHandler.h"
 #include "engine/TRuntimeDispatcher.h"
@@ -169,7 +170,7 @@ bool TTransEngine::matchTranslator(TTransMsg* translator, TTransEvent& event, ui
     if (event.level < outgoing->getExecutionLevel() || delay > 0)
         dispatcher_->postOutgoing(context, delay);
     else
-        translator->executeOutgoing(context, flags);
+        runReportingFailures([&] { translator->executeOutgoing(context, flags); });
     stats.countOutgoing(event.type);
     return true;
 }

@@ -9,6 +9,8 @@
 #include "engine/TTransMsg.h"
 #include "engine/TTransNoneAction.h"
 #include "engine/TTransPresetChangeAction.h"
+#include "foundation/ErrorMessageCollector.h"
+#include "foundation/ErrorMessages.h"
 #include "foundation/SystemClock.h"
 #include "foundation/VException.h"
 #include "platform/fake/ManualClock.h"
@@ -420,3 +422,17 @@ TEST_F(SimpleActionsEngineTest, NoneNeverMatchesAndExecutesWithoutActivity) {
 }
 
 } // namespace
+
+TEST_F(SimpleActionsEngineTest, AnInlineActionThatThrowsIsReportedAndTheWalkGoesOn) {
+    add(0, FakeActions::incoming(1, 1), "EnDi02");
+    add(1, FakeActions::incoming(1, 1), FakeActions::outgoing(7));
+    Vorn::ErrorMessageCollector errors;
+    Vorn::addErrorCallback(&errors);
+    EXPECT_NO_THROW(trigger(1));
+    Vorn::removeErrorCallback(&errors);
+    ASSERT_EQ(errors.messages().count(), 1);
+    EXPECT_STREQ(errors.messages().get(0).c_str(),
+                 "ERROR: Wrong type for Outgoing TTransEnableAction");
+    EXPECT_EQ(ids(), std::vector<int>{7});
+    EXPECT_EQ(engine->globals().stats().outgoing(), 2);
+}
