@@ -63,7 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reread->build("fuzz", translator->incoming() ? translator->incoming()->toString() : "",
                   translator->outgoing() ? translator->outgoing()->toString() : "", written,
                   nullptr);
-    if (reread->optionsToString() != written || reread->unparsedOptions() != unparsed)
+    // Stored rules have no end mark and the remainder is written right after them, so there the
+    // remainder may read back as part of the last rule; the written text stays the same.
+    if (reread->optionsToString() != written ||
+        (!translator->hasRules() && reread->unparsedOptions() != unparsed))
         std::abort();
 
     const Vorn::VString record = translator->getRecordText();

@@ -154,7 +154,7 @@ bool TTransEngine::matchTranslator(TTransMsg* translator, TTransEvent& event, ui
         return false;
     TTransStats& stats = globals_->stats();
     stats.countMatch(event.type);
-    if (translator->hasRules() && !translator->rules()->execute(event))
+    if (translator->hasRules() && translator->rules()->execute(event) != 0)
         return false;
     event.outputOriginal = translator->outputOriginal() ? 1 : 0;
     flags |= kActivityMatched;
