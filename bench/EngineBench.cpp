@@ -9,45 +9,12 @@
 #include "engine/TTransList.h"
 #include "engine/TTransMsg.h"
 
+#include "CountingAllocator.h"
+
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
-
-// Every allocation of the process is counted, so a benchmark can report what one event costs in
-// allocations (the event path must cost none).
-namespace {
-std::atomic<int64_t> allocationCount{0};
-
-void* countedAllocation(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
-        return memory;
-    throw std::bad_alloc();
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedAllocation(size);
-}
-void* operator new[](std::size_t size) {
-    return countedAllocation(size);
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
 
 namespace {
 
@@ -169,10 +136,10 @@ private:
 template <class Body>
 void runEvents(benchmark::State& state, int64_t executionsPerEvent, Body body) {
     BenchOutgoing::executed = 0;
-    const int64_t allocationsBefore = allocationCount.load(std::memory_order_relaxed);
+    const int64_t allocationsBefore = BenchSupport::allocations();
     for (auto _ : state)
         body();
-    const int64_t allocations = allocationCount.load(std::memory_order_relaxed) - allocationsBefore;
+    const int64_t allocations = BenchSupport::allocations() - allocationsBefore;
     state.counters["allocs_per_event"] =
         benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
     state.SetItemsProcessed(state.iterations());

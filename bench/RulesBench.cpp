@@ -4,34 +4,9 @@
 #include "engine/TTransStepMath.h"
 #include "foundation/VStringList.h"
 
+#include "CountingAllocator.h"
+
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-// Every allocation of the program passes here.
-std::atomic<long> allocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-// Called through a pointer: gcc would otherwise pair the inlined free with the operator new call
-// and warn about a mismatch that is none here.
-void (*volatile releaseMemory)(void*) = std::free;
-void operator delete(void* memory) noexcept {
-    releaseMemory(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    releaseMemory(memory);
-}
 
 namespace {
 
@@ -71,13 +46,13 @@ void BM_ExecuteTenRules(benchmark::State& state) {
     event.clear();
     event.globals = &globals;
     int32_t key = 0;
-    const long before = allocations.load();
+    const long before = BenchSupport::allocations();
     for (auto _ : state) {
         event.locals[3] = key++ & 0x7F; // rr: as an incoming action would capture it
         benchmark::DoNotOptimize(rules.execute(event));
         benchmark::DoNotOptimize(event.locals);
     }
-    const long allocated = allocations.load() - before;
+    const long allocated = BenchSupport::allocations() - before;
     state.counters["allocs/op"] = benchmark::Counter(static_cast<double>(allocated) /
                                                      static_cast<double>(state.iterations()));
     if (allocated != 0)
