@@ -10,6 +10,7 @@
 #include "platform/fake/ManualClock.h"
 
 #include "FakeActions.h"
+#include "ManualEngineTest.h"
 
 #include <gtest/gtest.h>
 
@@ -20,35 +21,8 @@ using Tr::TTransEngine;
 using Tr::TTransList;
 using Vorn::VString;
 
-class ActivityRecorder : public Tr::TShowEventsListener {
-public:
-    void addActivity(uint32_t value) override { flags |= value; }
-    uint32_t flags = 0;
-};
-
-// A manually driven engine: nothing runs on another thread.
-class RulesEngineTest : public ::testing::Test {
+class RulesEngineTest : public ManualEngineTest {
 protected:
-    RulesEngineTest() {
-        FakeActions::registerFakes();
-        Vorn::useClock(&clock);
-        engine = std::make_unique<TTransEngine>(TTransEngine::Options{true, 0, 0});
-        Recorder::instance().clear();
-        Recorder::instance().setEngine(engine.get());
-        engine->globals().setActivityListener(&activity);
-    }
-    ~RulesEngineTest() override {
-        Recorder::instance().setEngine(nullptr);
-        engine.reset();
-        Vorn::useClock(nullptr);
-    }
-
-    TTransList* preset() {
-        Tr::TPresetHandler& handler = engine->presetHandler();
-        TTransList* added = handler.addPreset(handler.presetCount());
-        added->setActive(true);
-        return added;
-    }
     // A translator on MIDI events of the given key (the key lands in rr) with these rules.
     void add(TTransList* target, int key, const VString& out, const char* rules,
              const VString& options = "") {
@@ -63,10 +37,6 @@ protected:
     int32_t global(const char* name) {
         return engine->globals().getVariable(Tr::variableIndex(name[0], name[1]), nullptr);
     }
-
-    Platform::ManualClock clock;
-    ActivityRecorder activity;
-    std::unique_ptr<TTransEngine> engine;
 };
 
 TEST_F(RulesEngineTest, ExitSkippingTheOutgoingActionCountsAsNoMatch) {
@@ -92,7 +62,7 @@ TEST_F(RulesEngineTest, ExitSkippingTheOutgoingActionCountsAsNoMatch) {
         engine->reset();
         engine->presetHandler().clearPresets();
         Recorder::instance().clear();
-        activity.flags = 0;
+        activity.flags.clear();
         add(preset(), 1, FakeActions::outgoing(1), c.rules, "Stop01OutO00");
         add(preset(), 1, FakeActions::outgoing(2), "ga=ga+1\nexit rules, skip Outgoing Action");
 
@@ -102,7 +72,7 @@ TEST_F(RulesEngineTest, ExitSkippingTheOutgoingActionCountsAsNoMatch) {
         EXPECT_EQ(swallowed, c.swallowed);
         EXPECT_EQ(Recorder::instance().ids(), c.executed);
         EXPECT_EQ(global("ga"), c.laterTranslatorRan);
-        EXPECT_EQ((activity.flags & Tr::kActivityMatched) != 0, c.matched);
+        EXPECT_EQ((activity.all() & Tr::kActivityMatched) != 0, c.matched);
     }
 }
 

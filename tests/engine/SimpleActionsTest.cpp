@@ -16,6 +16,7 @@
 #include "platform/fake/ManualClock.h"
 
 #include "FakeActions.h"
+#include "ManualEngineTest.h"
 #include "VStringPrinter.h"
 
 #include <gtest/gtest.h>
@@ -233,29 +234,19 @@ private:
 };
 
 // Three presets, "Zero" and "One" active, "Two" inactive, on a manually driven engine.
-class SimpleActionsEngineTest : public ::testing::Test {
+class SimpleActionsEngineTest : public ManualEngineTest {
 protected:
     SimpleActionsEngineTest() {
-        FakeActions::registerFakes();
-        Vorn::useClock(&clock);
-        engine = std::make_unique<Tr::TTransEngine>(Tr::TTransEngine::Options{true, 0, 0});
-        Recorder::instance().setEngine(engine.get());
         for (const char* name : {"Zero", "One", "Two"}) {
-            Tr::TPresetHandler& handler = engine->presetHandler();
-            TTransList* preset = handler.addPreset(handler.presetCount());
-            preset->setName(name);
-            presets.push_back(preset);
+            TTransList* added = preset();
+            added->setName(name);
+            presets.push_back(added);
         }
         presets[2]->setActive(false);
         Recorder::instance().clear();
         engine->globals().setLogListener(&log);
     }
-    ~SimpleActionsEngineTest() override {
-        engine->globals().setLogListener(nullptr);
-        Recorder::instance().setEngine(nullptr);
-        engine.reset();
-        Vorn::useClock(nullptr);
-    }
+    ~SimpleActionsEngineTest() override { engine->globals().setLogListener(nullptr); }
 
     void add(int preset, const VString& in, const VString& out) {
         Tr::TTransMsgPtr t = Tr::makeTranslator();
@@ -282,9 +273,7 @@ protected:
     void setLogging(int kind) { engine->globals().setLogSwitch(kind, 1); }
     std::vector<int> ids() { return Recorder::instance().ids(); }
 
-    Platform::ManualClock clock;
     LogLines log;
-    std::unique_ptr<Tr::TTransEngine> engine;
     std::vector<TTransList*> presets;
 };
 
