@@ -25,6 +25,15 @@ function(corvane_test_folder folder)
         gtest_discover_tests(${target}
             TEST_PREFIX "${folder}."
             DISCOVERY_TIMEOUT 60
-            PROPERTIES LABELS "${labels}" TIMEOUT 300)
+            DISCOVERY_MODE PRE_TEST
+            TEST_LIST ${target}_TESTS
+            PROPERTIES TIMEOUT 300)
+        # Labels are set once the tests are known: a list of them does not survive discovery.
+        set(label_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_labels.cmake)
+        file(WRITE ${label_file}
+            "foreach(test IN LISTS ${target}_TESTS)\n"
+            "    set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\")\n"
+            "endforeach()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_file})
     endforeach()
 endfunction()

@@ -1,18 +1,18 @@
 #include "engine/TRuntimeDispatcher.h"
 
+#include "engine/ReportFailures.h"
 #include "engine/TEventProcessor.h"
 #include "engine/TGlobalTranslateParams.h"
+#include "engine/TPresetHandler.h"
 #include "engine/TTransAction.h"
 #include "engine/TTransMsg.h"
 #include "foundation/ErrorMessages.h"
 #include "foundation/SystemClock.h"
-#include "foundation/VException.h"
 #include "platform/ThreadControl.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <exception>
 
 namespace Tr {
 
@@ -185,23 +185,32 @@ int TRuntimeDispatcherImpl::dispatchOne(Queue queue) {
 }
 
 void TRuntimeDispatcherImpl::execute(TRuntimeEvent& node) {
-    try {
+    // Queued work runs after the walk that queued it has released the preset lock, and edits may
+    // since have replaced the translator's actions or deleted its preset: hold the lock shared
+    // again, as the walk does around inline actions. Posted events take it themselves.
+    Vorn::VRWLock* presetLock = nullptr;
+    if (node.kind == TRuntimeEvent::kOutgoing && globals_ != nullptr) {
+        if (TPresetHandler* handler = globals_->presetHandler())
+            presetLock = &handler->presetLock();
+    }
+    if (presetLock != nullptr)
+        presetLock->lockRead();
+    runReportingFailures([&] {
         if (node.kind == TRuntimeEvent::kIncoming) {
             if (processor_ != nullptr)
                 processor_->processEventAndNotify(node.event);
         } else if (node.context.translator != nullptr) {
+            // Where the translator is now: null once it left its preset, so that an action
+            // never reaches a preset deleted while the work was queued.
+            node.context.preset = node.context.translator->preset();
             uint32_t flags = 0;
             node.context.translator->executeOutgoing(node.context, flags);
             if (globals_ != nullptr)
                 globals_->addActivity(flags);
         }
-    } catch (const Vorn::VException& exception) {
-        Vorn::reportError("%s", exception.message().c_str());
-    } catch (const std::exception& exception) {
-        Vorn::reportError("%s", exception.what());
-    } catch (...) {
-        Vorn::reportError("Unknown in during Outgoing Action processing.");
-    }
+    });
+    if (presetLock != nullptr)
+        presetLock->unlockRead();
 }
 
 void TRuntimeDispatcherImpl::releasePayload(TRuntimeEvent& node) {

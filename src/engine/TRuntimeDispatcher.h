@@ -56,7 +56,8 @@ public:
     // delayed, as cancelled; returns how many were marked.
     virtual int cancelEvents(int type, intptr_t key) = 0;
     // The walks cover the immediate queue only and skip cancelled nodes. Kind 1: incoming
-    // events of this event type; otherwise outgoing nodes whose action has this type code.
+    // events of this event type; otherwise outgoing nodes whose action has this type code
+    // (read from the translator: call it holding the preset lock, which edits take exclusively).
     virtual void forEachOfType(TRuntimeEventVisitor* visitor, int kind, int type,
                                void* argument) = 0;
     virtual void forEachOfKind(TRuntimeEventVisitor* visitor, int kind, void* argument) = 0;
@@ -69,8 +70,10 @@ public:
 };
 
 // The dispatcher with its pools: a fixed pool of immediate nodes that never grows, and delayed
-// nodes from blocks that grow without limit. The lock guards pools and lists only; no lock is
-// held while an action executes or an event is processed.
+// nodes from blocks that grow without limit. The lock guards pools and lists only; it is never
+// held while an action executes or an event is processed. A queued outgoing action runs under
+// the preset lock held shared (the globals' preset handler's, when there is one), as inline
+// actions do, so that no edit changes its translator meanwhile.
 //
 // Threaded drive (the default): the thread "CV Runtime Dispatcher" starts in the constructor.
 // Manual drive: no thread; the owner advances the clock (Vorn::useClock) and calls runDue() on

@@ -3,6 +3,7 @@
 #include "engine/ActionTypes.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace Tr {
 
@@ -15,9 +16,20 @@ TTransAction::TTransAction(bool incoming) : incoming_(incoming) {}
 TTransAction::~TTransAction() {
     if (!listeners_)
         return;
-    // A listener may remove itself (or others) while being told.
-    for (int i = listeners_->count() - 1; i >= 0; i = std::min(i - 1, listeners_->count() - 1))
-        listeners_->get(i)->actionDeleted(this);
+    // A listener may remove itself or others while being told, which moves the rest: each one
+    // still registered is told exactly once, the last registered first.
+    std::vector<Listener*> told;
+    for (;;) {
+        Listener* next = nullptr;
+        for (int i = listeners_->count() - 1; i >= 0 && !next; --i) {
+            if (std::find(told.begin(), told.end(), listeners_->get(i)) == told.end())
+                next = listeners_->get(i);
+        }
+        if (!next)
+            return;
+        told.push_back(next);
+        next->actionDeleted(this);
+    }
 }
 
 void TTransAction::assign(const TTransAction& other) {

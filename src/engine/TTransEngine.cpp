@@ -1,6 +1,7 @@
 #include "engine/TTransEngine.h"
 
 #include "engine/ActionTypes.h"
+#include "engine/ReportFailures.h"
 #include "engine/TActionRegistry.h"
 #include "engine/TPresetHandler.h"
 #include "engine/TRuntimeDispatcher.h"
@@ -153,7 +154,7 @@ bool TTransEngine::matchTranslator(TTransMsg* translator, TTransEvent& event, ui
         return false;
     TTransStats& stats = globals_->stats();
     stats.countMatch(event.type);
-    if (translator->hasRules() && !translator->rules()->execute(event))
+    if (translator->hasRules() && translator->rules()->execute(event) != 0)
         return false;
     event.outputOriginal = translator->outputOriginal() ? 1 : 0;
     flags |= kActivityMatched;
@@ -169,7 +170,7 @@ bool TTransEngine::matchTranslator(TTransMsg* translator, TTransEvent& event, ui
     if (event.level < outgoing->getExecutionLevel() || delay > 0)
         dispatcher_->postOutgoing(context, delay);
     else
-        translator->executeOutgoing(context, flags);
+        runReportingFailures([&] { translator->executeOutgoing(context, flags); });
     stats.countOutgoing(event.type);
     return true;
 }

@@ -1,36 +1,99 @@
 #pragma once
 
+#include "engine/TTransStepMathEntry.h"
+#include "foundation/VOwnedList.h"
 #include "foundation/VString.h"
+
+#include <memory>
+#include <vector>
+
+namespace Vorn {
+class VStringList;
+}
 
 namespace Tr {
 
 struct TTransEvent;
 
-// The rules of one translator. For now the program is kept in its stored form exactly as read,
-// so that loading and saving never lose it; nothing is interpreted and execution changes nothing.
+// The rules of one translator: a program of rules run after the incoming action matched and
+// before the outgoing action. Kept in memory as parsed rules; stored as the "StMa" field of the
+// translator's options.
+//
+// Threads: execute() runs on event threads, several at once, under the preset handler's lock held
+// shared; every change runs under that lock held exclusively. Jump destinations are resolved by
+// every change, so execution never searches the program.
 class TTransStepMath {
 public:
+    // At most this many jumps per execution; the next one ends the rules.
+    static constexpr int kMaxJumps = 100000;
+
+    TTransStepMath() = default;
     virtual ~TTransStepMath() = default;
+    // Copies are made with assign(); a move takes the rules along.
+    TTransStepMath(const TTransStepMath&) = delete;
+    TTransStepMath& operator=(const TTransStepMath&) = delete;
+    TTransStepMath(TTransStepMath&&) noexcept = default;
+    TTransStepMath& operator=(TTransStepMath&&) noexcept = default;
 
-    // Reads the stored form starting at its tag at position; returns the characters consumed.
-    // Without a parser for the rules themselves the field cannot be delimited, so it takes the
-    // rest of the text. Throws Vorn::VException "corrupt rule" for a bad tag or a short field.
+    int count() const { return entries_.count(); }
+    bool hasRules() const { return count() > 0; }
+    // 0 <= index < count().
+    const TTransStepMathEntry& entry(int index) const { return *entries_.get(index); }
+    const Vorn::VString& description() const { return description_; }
+    void setDescription(const Vorn::VString& description) { description_ = description; }
+
+    // Appends a rule.
+    void addEntry(std::unique_ptr<TTransStepMathEntry> entry);
+    // Changes the rule at 0 <= index < count() in place: change(entry) is called with it.
+    template <class Change> void updateEntry(int index, Change&& change) {
+        change(*entries_.get(index));
+        resolveJumps();
+    }
+
+    // Replaces the program by the lines of text (split at LF, CR and CR LF), one rule per line
+    // with its line number as index, bad lines kept as erroneous rules. For each of those adds
+    // "Line %d: parse error: %s" (line counted from 1) to errors. True when no line failed.
+    bool parseCode(const Vorn::VString& text, Vorn::VStringList& errors);
+
+    // The stored form: "StMa", the description as a text field, the rule count as four
+    // upper-case hexadecimal digits, then the rules without separators.
+    Vorn::VString toStored() const;
+    // Reads the stored form starting at its tag at position and returns the characters it
+    // consumed, so that whatever follows is left to the caller. Throws Vorn::VException
+    // "corrupt rule" for a bad tag, a field too short, or fewer readable rules than counted;
+    // the program is then unchanged.
     int fromStored(const Vorn::VString& text, int position);
-    const Vorn::VString& toStored() const { return stored_; }
 
-    // True when the translator carries a program (a stored form was read).
-    bool hasRules() const { return !stored_.isEmpty(); }
-    // The description field, else "%d rules" with the count of the stored form.
+    // The description; else the display text of the only rule; else "%d rules".
     Vorn::VString getShortDescription() const;
+    // The rules for the text export, appended to lines: a single rule as "Rules: '%s'";
+    // several as a line "Rules:" and then each display text indented by two blanks. With
+    // oneLine, "Rules: " followed by the short description instead.
+    void appendListing(Vorn::VStringList& lines, bool oneLine) const;
 
-    // Runs the program on the event's locals; false means "skip the outgoing action".
-    // Called on the thread processing the event, under the preset lock (shared).
-    bool execute(TTransEvent& event);
+    // The description and a deep copy of every rule.
+    void assign(const TTransStepMath& other);
 
-    void assign(const TTransStepMath& other) { stored_ = other.stored_; }
+    // Runs the program for the event: assignments write its locals and the globals it points
+    // to. Returns 1 when the rules ended with "exit rules, skip Outgoing Action", else 0.
+    // Allocates nothing unless rule logging is on.
+    int execute(TTransEvent& event) const;
 
 private:
-    Vorn::VString stored_;
+    // Where a goto continues: the last label of its name (ignoring case) and how many labels
+    // carry that name, as each one counts as a jump.
+    struct JumpTarget {
+        int label = -1;
+        int labelCount = 0;
+    };
+
+    void resolveJumps();
+    // The position after the next rule that is not a comment, from position on.
+    int skipRule(int position) const;
+
+    Vorn::VOwnedList<TTransStepMathEntry> entries_;
+    std::vector<JumpTarget> jumpTargets_; // by rule position; used by gotos only
+    Vorn::VString description_;
 };
 
 } // namespace Tr

@@ -7,6 +7,7 @@
 #include "platform/fake/ManualClock.h"
 
 #include "FakeActions.h"
+#include "ManualEngineTest.h"
 
 #include <gtest/gtest.h>
 
@@ -17,35 +18,8 @@ using Tr::TTransEngine;
 using Tr::TTransList;
 using Vorn::VString;
 
-class ActivityRecorder : public Tr::TShowEventsListener {
-public:
-    void addActivity(uint32_t value) override { flags.push_back(value); }
-    std::vector<uint32_t> flags;
-};
-
-// A manually driven engine on a virtual clock: nothing runs on another thread.
-class TTransEngineTest : public ::testing::Test {
+class TTransEngineTest : public ManualEngineTest {
 protected:
-    TTransEngineTest() {
-        FakeActions::registerFakes();
-        Vorn::useClock(&clock);
-        engine = std::make_unique<TTransEngine>(TTransEngine::Options{true, 0, 0});
-        Recorder::instance().clear();
-        Recorder::instance().setEngine(engine.get());
-        engine->globals().setActivityListener(&activity);
-    }
-    ~TTransEngineTest() override {
-        Recorder::instance().setEngine(nullptr);
-        engine.reset();
-        Vorn::useClock(nullptr);
-    }
-
-    TTransList* preset(bool active = true) {
-        Tr::TPresetHandler& handler = engine->presetHandler();
-        TTransList* added = handler.addPreset(handler.presetCount());
-        added->setActive(active);
-        return added;
-    }
     Tr::TTransMsg* add(TTransList* target, const VString& in, const VString& out,
                        const VString& options = "") {
         Tr::TTransMsgPtr t = Tr::makeTranslator();
@@ -66,10 +40,6 @@ protected:
         return flags;
     }
     std::vector<int> ids() { return Recorder::instance().ids(); }
-
-    Platform::ManualClock clock;
-    ActivityRecorder activity;
-    std::unique_ptr<TTransEngine> engine;
 };
 
 TEST_F(TTransEngineTest, StopEndsTheWalkOnlyWhenItsTranslatorMatches) {

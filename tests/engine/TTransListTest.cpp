@@ -100,7 +100,7 @@ TEST_F(TTransListTest, SavedLoadedAndSavedAgainIsByteIdentical) {
     preset->setPresetSwitchIgnore(true);
     preset->setDefaultInPorts("0002In");
     add(preset, " blank, \"quote\"\nnewline", FakeActions::incoming(1, 7), "TAB:\r\nodd",
-        "Actv01Stop01OutO01Dlay2:SecondsStMa0003abc0002pp=1qq=2Tail");
+        "Actv01Stop01OutO01Dlay2:SecondsStMa0003abc0002pp=1qq=2");
     add(preset, "", FakeActions::incoming(5, 0), FakeActions::outgoing(9, 3),
         "Actv00Stop00OutO00Unknown77");
     add(preset, "delay", FakeActions::incoming(1, 2), FakeActions::outgoing(1), "Dlaygb:Millis");

@@ -11,10 +11,9 @@ namespace Platform {
 namespace {
 
 bool syncDirectoryOf(const std::string& path) {
-    std::string directory = std::filesystem::path(path).parent_path().string();
-    if (directory.empty())
-        directory = ".";
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string directory = std::filesystem::path(path).parent_path().string();
+    int fd =
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool synced = ::fsync(fd) == 0;
