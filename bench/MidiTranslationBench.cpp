@@ -15,32 +15,11 @@
 #include "midi/TTransMidiAction.h"
 #include "platform/MidiSystem.h"
 
+#include "CountingAllocator.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -129,12 +108,12 @@ void MatchedNoteOnToControlChange(benchmark::State& state) {
     const uint8_t noteOn[3] = {0x90, 0x3C, 0x40};
     system.feed(noteOn, 3); // the first event may set up what later ones reuse
     const long sentBefore = system.sentBytes.load();
-    const long allocationsBefore = allocations.load();
+    const long allocationsBefore = BenchSupport::allocations();
     for (auto _ : state)
         system.feed(noteOn, 3);
     const long events = static_cast<long>(state.iterations());
     state.counters["allocs/event"] =
-        double(allocations.load() - allocationsBefore) / double(events ? events : 1);
+        double(BenchSupport::allocations() - allocationsBefore) / double(events ? events : 1);
     if (system.sentBytes.load() - sentBefore != 3 * events)
         state.SkipWithError("not every event was translated");
     state.SetItemsProcessed(state.iterations());
