@@ -11,6 +11,7 @@
 #include "midi/MidiPortNames.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bitset>
 #include <mutex>
 
@@ -24,7 +25,9 @@ std::mutex& currentMutex() {
     static std::mutex mutex;
     return mutex;
 }
-MidiManager* currentManager = nullptr;
+// Read on every MIDI send, from real-time threads: an atomic, so the read never waits. Changes
+// are made under the mutex.
+std::atomic<MidiManager*> currentManager{nullptr};
 
 const char* direction(bool isInput) {
     return isInput ? "IN" : "OUT";
@@ -44,11 +47,8 @@ private:
 } // namespace
 
 MidiManager* MidiManager::instance() {
-    {
-        std::lock_guard<std::mutex> hold(currentMutex());
-        if (currentManager)
-            return currentManager;
-    }
+    if (MidiManager* current = currentManager.load(std::memory_order_acquire))
+        return current;
     // What the manager uses is created first, so that the registry deletes it after the manager.
     MIDIAliasManager::instance();
     HotplugWatcher::instance();
@@ -71,8 +71,8 @@ MidiManager::MidiManager(const Options& options)
     aliases_->addListener(this);
     {
         std::lock_guard<std::mutex> hold(currentMutex());
-        previous_ = currentManager;
-        currentManager = this;
+        previous_ = currentManager.load(std::memory_order_relaxed);
+        currentManager.store(this, std::memory_order_release);
     }
     for (MidiManagerInitializer* initializer : midiManagerInitializers())
         initializer->managerCreated(this);
@@ -101,8 +101,8 @@ MidiManager::~MidiManager() {
         }
     }
     std::lock_guard<std::mutex> hold(currentMutex());
-    if (currentManager == this)
-        currentManager = previous_;
+    MidiManager* self = this;
+    currentManager.compare_exchange_strong(self, previous_, std::memory_order_acq_rel);
 }
 
 // ---- lifecycle ------------------------------------------------------------------------------
