@@ -101,9 +101,20 @@ void MatchedNoteOnToControlChange(benchmark::State& state) {
     out.setSimple(Tr::kMidiControlChange, Tr::VarOrNumber::variable(0),
                   Tr::VarOrNumber::variable(1), Tr::VarOrNumber::variable(2), 0, 0, 0, -1, -1, -1);
     out.ports().add(aliases.getAlias("Synth", Tr::MIDIAlias::kOut, false, 0));
+    Tr::TTransList* preset = engine.presetHandler().addPreset(0);
+    // Translators ahead of the matching one whose pattern differs only in the note: what each
+    // non-matching translator costs.
+    Tr::TTransMidiAction otherNote(true);
+    otherNote.setSimple(Tr::kMidiNoteOn, Tr::VarOrNumber(), Tr::VarOrNumber::number(0x3B),
+                        Tr::VarOrNumber(), 0, 0, Msg::kChannelAny | Msg::kValue2Any, -1, -1, -1);
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        Tr::TTransMsgPtr other = Tr::makeTranslator();
+        other->build("other", otherNote.toString(), out.toString(), "Actv01Stop00OutO00", nullptr);
+        preset->addTranslator(std::move(other));
+    }
     Tr::TTransMsgPtr translator = Tr::makeTranslator();
     translator->build("bench", in.toString(), out.toString(), "Actv01Stop00OutO00", nullptr);
-    engine.presetHandler().addPreset(0)->addTranslator(std::move(translator));
+    preset->addTranslator(std::move(translator));
 
     const uint8_t noteOn[3] = {0x90, 0x3C, 0x40};
     system.feed(noteOn, 3); // the first event may set up what later ones reuse
@@ -123,6 +134,6 @@ void MatchedNoteOnToControlChange(benchmark::State& state) {
     manager.removeFactory(&factory);
 }
 
-BENCHMARK(MatchedNoteOnToControlChange);
+BENCHMARK(MatchedNoteOnToControlChange)->Arg(0)->Arg(100)->Arg(1000);
 
 } // namespace
