@@ -86,9 +86,10 @@ protected:
     }
 
     Platform::ManualClock clock{5000};
-    NoFactory factory;
+    // The listeners outlive the factory and the input that tell them of their end.
     FactoryListener events;
     Listener listener;
+    NoFactory factory;
     TestInput input{&factory};
 };
 

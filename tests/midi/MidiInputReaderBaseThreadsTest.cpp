@@ -80,8 +80,8 @@ private:
 };
 
 TEST(MidiInputReaderBaseThreads, ReadsParsesAndSurvivesBeingLostOnItsOwnThread) {
+    Events events; // outlives the factory, which tells it of its end
     NoFactory factory;
-    Events events;
     factory.setListener(&events);
     QueuePort port(&factory);
     port.setDataListener(&events);
