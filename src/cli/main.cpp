@@ -1,3 +1,4 @@
+#include "cli/Commands.h"
 #include "host/LibraryInfo.h"
 
 #include <cstdio>
@@ -6,10 +7,15 @@
 namespace {
 
 const char* const usage =
-    "Usage: corvane [--help] [--version]\n"
+    "Usage: corvane [--help] [--version] COMMAND [ARGS...]\n"
     "\n"
     "Corvane translates incoming MIDI, keystrokes, timer ticks and serial data into\n"
     "outgoing actions, as a project's presets and translators say.\n"
+    "\n"
+    "Commands (each takes --help):\n"
+    "  check PROJECT         load the project and print every loading message\n"
+    "  export PROJECT        print the readable text of the project\n"
+    "  convert PROJECT OUT   load the project and save it to OUT\n"
     "\n"
     "Options:\n"
     "  --help      show this text and exit\n"
@@ -26,6 +32,17 @@ int main(int argc, char** argv) {
         std::fputs(usage, stdout);
         return 0;
     }
-    std::fprintf(stderr, "corvane: unknown arguments; see 'corvane --help'\n");
-    return 2;
+    const struct {
+        const char* name;
+        int (*run)(int argc, char** argv);
+    } commands[] = {
+        {"check", &Cli::runCheck},
+        {"export", &Cli::runExport},
+        {"convert", &Cli::runConvert},
+    };
+    for (const auto& command : commands)
+        if (std::strcmp(argv[1], command.name) == 0)
+            return command.run(argc - 2, argv + 2);
+    std::fprintf(stderr, "corvane: unknown command '%s'; see 'corvane --help'\n", argv[1]);
+    return Cli::kExitUsage;
 }

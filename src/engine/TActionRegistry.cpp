@@ -4,6 +4,7 @@
 #include "engine/TTransEnableAction.h"
 #include "engine/TTransNoneAction.h"
 #include "engine/TTransPresetChangeAction.h"
+#include "engine/TTransTimerAction.h"
 
 #include <map>
 #include <mutex>
@@ -83,6 +84,7 @@ void registerEngineActions() {
                         kTypePresetChange, both});
         registerAction({TTransEnableAction::kTag, &create<TTransEnableAction>, kTypeEnable, both});
         registerAction({TTransNoneAction::kTag, &create<TTransNoneAction>, kTypeNone, both});
+        registerAction({TTransTimerAction::kTag, &create<TTransTimerAction>, kTypeTimer, both});
     });
 }
 

@@ -38,8 +38,8 @@ void listTypes(std::vector<int>& incomingTypes, std::vector<int>& outgoingTypes)
 // The registry entry of a tag, or false.
 bool findAction(const Vorn::VString& tag, TActionRegistryEntry& entry);
 
-// Registers the engine's own classes (Pres, EnDi, None). Idempotent and thread-safe; the engine
-// calls it on construction, tests that create actions without an engine call it themselves.
+// Registers the engine's own classes (Pres, EnDi, None, Tim0). Idempotent and thread-safe; the
+// engine calls it on construction, tests that create actions without an engine call it themselves.
 void registerEngineActions();
 
 } // namespace Tr

@@ -4,6 +4,8 @@
 
 namespace Tr {
 
+class TTransEngine;
+
 // What the engine needs from the MIDI manager when processing is switched off and on and on
 // panic. Called on the host's thread.
 class TEngineMidiOutput {
@@ -21,6 +23,8 @@ public:
     virtual ~TEngineTimerControl() = default;
     virtual void stopAllTimers() = 0;
     virtual void setPaused(bool paused) = 0;
+    // The engine is being destroyed: no timer firing may reach it once this returns.
+    virtual void engineDestroyed(TTransEngine* engine) = 0;
 };
 
 } // namespace Tr

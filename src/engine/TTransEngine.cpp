@@ -5,6 +5,7 @@
 #include "engine/TActionRegistry.h"
 #include "engine/TPresetHandler.h"
 #include "engine/TRuntimeDispatcher.h"
+#include "engine/TTTManager.h"
 #include "engine/TTransAction.h"
 #include "engine/TTransContext.h"
 #include "engine/TTransEvent.h"
@@ -64,13 +65,17 @@ TTransEngine::TTransEngine(const Options& options) : options_(options) {
     globals_->setEngine(this);
     globals_->setPresetChangeReceiver(presetHandler_.get());
     globals_->addEnabledListener(this);
+    // The translator timers deliver their firings here and follow the engine's drive.
+    TTTManager::instance().attachEngine(this, options.manualDrive);
 }
 
 TTransEngine::~TTransEngine() {
     globals_->removeEnabledListener(this);
     globals_->setPresetChangeReceiver(nullptr);
-    if (timers_)
+    if (timers_) {
         timers_->stopAllTimers();
+        timers_->engineDestroyed(this);
+    }
     // The dispatcher thread may be processing a posted event that walks the presets: stop it
     // before the presets go. Its pools stay until the translators have been released.
     dispatcher_->stop();

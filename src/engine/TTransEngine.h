@@ -67,7 +67,8 @@ public:
     // processing is switched on again.
     void panic();
 
-    // Set by the MIDI manager and the timer manager when they exist (not owned; null: none).
+    // Set by the MIDI manager and the timer manager (not owned; null: none). The constructor
+    // attaches the engine to the process-wide timer manager.
     void setMidiOutput(TEngineMidiOutput* output) { midiOutput_ = output; }
     void setTimerControl(TEngineTimerControl* timers) { timers_ = timers; }
 

@@ -149,7 +149,8 @@ bool TIniFile::save() {
     std::string text = toText();
     bool written = file->write(text.data(), text.size());
     if (!written)
-        Vorn::report(Vorn::kReportError, "inifile: cannot write to temp file: %s", tempName.c_str());
+        Vorn::report(Vorn::kReportError, "inifile: cannot write to temp file: %s",
+                     tempName.c_str());
     if (!file->close()) {
         Vorn::report(Vorn::kReportError, "inifile: cannot close temp file: %s", tempName.c_str());
         written = false;
@@ -235,6 +236,13 @@ void TIniFile::setInt(const VString& section, const VString& key, int value) {
     setValue(section, key, VString::fromInt(value));
 }
 
+Vorn::VStringList TIniFile::sectionNames() const {
+    VStringList names;
+    for (const auto& entry : sections_)
+        names.add(entry.first);
+    return names;
+}
+
 void TIniFile::toLines(VStringList& list, const VString& prefix) const {
     for (const auto& [name, section] : sections_) {
         if (!prefix.isEmpty() && !name.startsWith(prefix, true))
@@ -258,7 +266,7 @@ int TIniFile::readItem(const VString& text, int position, VString& item) {
     const int headerEnd = position + 4;
     while (index < headerEnd && text.charAt(index) >= 1 && text.charAt(index) <= 32)
         ++index;
-    for (; index < headerEnd && static_cast<unsigned char>(text.charAt(index)) > 32; ++index) {
+    for (; index<headerEnd&& static_cast<unsigned char>(text.charAt(index))> 32; ++index) {
         if (!isHexDigit(text.charAt(index))) {
             length = 0;
             break;

@@ -39,6 +39,8 @@ public:
     bool hasSection(const VString& name) const { return sections_.count(name) != 0; }
     bool removeSection(const VString& name) { return sections_.erase(name) != 0; }
     bool getSectionLines(const VString& name, VStringList& list) const;
+    // The names of all sections, in section order.
+    VStringList sectionNames() const;
     // The section for appending lines, created when missing.
     TStringList& section(const VString& name) { return sections_[name]; }
 

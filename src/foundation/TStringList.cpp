@@ -147,11 +147,19 @@ VString TStringList::get(const VString& key, const VString& defaultValue) const 
 
 void TStringList::set(const VString& key, const VString& value) {
     removeKey(key);
-    m_lines.add(key + "=" + value);
-    m_indexStale = true;
+    const VString line = key + "=" + value;
+    m_lines.add(line);
+    // Appending a line changes the index as a rebuild would: by that line's pair alone. This
+    // keeps filling a section linear instead of re-parsing it for every key.
+    VString lineKey;
+    VString lineValue;
+    if (parseLine(line, lineKey, lineValue))
+        m_index.insert_or_assign(lineKey, lineValue);
 }
 
 bool TStringList::removeKey(const VString& key) {
+    if (!m_indexStale && m_index.find(key) == m_index.end())
+        return false; // no line has this key
     const int line = rebuildIndex(key);
     if (line < 0) {
         return false;

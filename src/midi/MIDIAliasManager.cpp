@@ -1,6 +1,7 @@
 #include "midi/MIDIAliasManager.h"
 
 #include "engine/RecordValue.h"
+#include "foundation/CurrentInstance.h"
 #include "foundation/ErrorMessages.h"
 #include "foundation/TIniFile.h"
 #include "foundation/XmlElement.h"
@@ -8,7 +9,6 @@
 #include "midi/MidiManager.h"
 
 #include <memory>
-#include <mutex>
 
 namespace Tr {
 
@@ -16,11 +16,10 @@ using Vorn::ScopedLock;
 using Vorn::VString;
 
 namespace {
-std::mutex& currentMutex() {
-    static std::mutex mutex;
-    return mutex;
+Vorn::CurrentInstance<MIDIAliasManager>& current() {
+    static Vorn::CurrentInstance<MIDIAliasManager> instance;
+    return instance;
 }
-MIDIAliasManager* currentAliases = nullptr;
 
 // "<prefix> <n>" with an optional minus sign and decimal digits only.
 bool isNumberedName(const VString& name, const VString& prefix) {
@@ -39,24 +38,17 @@ bool isNumberedName(const VString& name, const VString& prefix) {
 MIDIAliasManager::Listener::~Listener() = default;
 
 MIDIAliasManager* MIDIAliasManager::instance() {
-    {
-        std::lock_guard<std::mutex> hold(currentMutex());
-        if (currentAliases)
-            return currentAliases;
-    }
+    if (MIDIAliasManager* aliases = current().get())
+        return aliases;
     return new MIDIAliasManager(); // becomes current; owned by the AutoDelete registry
 }
 
 MIDIAliasManager::MIDIAliasManager() {
-    std::lock_guard<std::mutex> hold(currentMutex());
-    previous_ = currentAliases;
-    currentAliases = this;
+    previous_ = current().enter(this);
 }
 
 MIDIAliasManager::~MIDIAliasManager() {
-    std::lock_guard<std::mutex> hold(currentMutex());
-    if (currentAliases == this)
-        currentAliases = previous_;
+    current().leave(this, previous_);
 }
 
 MIDIAlias* MIDIAliasManager::find(const VString& name, int type) const {

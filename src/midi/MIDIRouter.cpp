@@ -1,6 +1,7 @@
 #include "midi/MIDIRouter.h"
 
 #include "engine/RecordValue.h"
+#include "foundation/CurrentInstance.h"
 #include "foundation/ErrorMessages.h"
 #include "foundation/TIniFile.h"
 #include "foundation/XmlElement.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 
 namespace Tr {
 
@@ -18,11 +18,10 @@ using Vorn::VString;
 
 namespace {
 
-std::mutex& currentMutex() {
-    static std::mutex mutex;
-    return mutex;
+Vorn::CurrentInstance<MIDIRouter>& current() {
+    static Vorn::CurrentInstance<MIDIRouter> instance;
+    return instance;
 }
-MIDIRouter* currentRouter = nullptr;
 
 constexpr const char* kRoutesKey = "Routes";
 
@@ -47,11 +46,8 @@ bool sameTargets(const MIDIAliasList* current, const MIDIAliasList* fresh) {
 MIDIRouter::Listener::~Listener() = default;
 
 MIDIRouter* MIDIRouter::instance() {
-    {
-        std::lock_guard<std::mutex> hold(currentMutex());
-        if (currentRouter)
-            return currentRouter;
-    }
+    if (MIDIRouter* router = current().get())
+        return router;
     return new MIDIRouter(); // becomes current; owned by the AutoDelete registry
 }
 
@@ -61,16 +57,12 @@ MIDIRouter::MIDIRouter(const Options& options)
     : aliases_(options.aliases ? options.aliases : MIDIAliasManager::instance()), options_(options),
       routes_(this) {
     aliases_->addListener(this);
-    std::lock_guard<std::mutex> hold(currentMutex());
-    previous_ = currentRouter;
-    currentRouter = this;
+    previous_ = current().enter(this);
 }
 
 MIDIRouter::~MIDIRouter() {
     aliases_->removeListener(this);
-    std::lock_guard<std::mutex> hold(currentMutex());
-    if (currentRouter == this)
-        currentRouter = previous_;
+    current().leave(this, previous_);
 }
 
 void MIDIRouter::markReferenced(MIDIAlias* alias) {

@@ -2,6 +2,7 @@
 
 #include "engine/RecordValue.h"
 #include "engine/TTransEngine.h"
+#include "foundation/CurrentInstance.h"
 #include "foundation/ErrorMessageCollector.h"
 #include "foundation/TIniFile.h"
 #include "midi/MIDIAlias.h"
@@ -11,9 +12,7 @@
 #include "midi/MidiPortNames.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bitset>
-#include <mutex>
 
 namespace Tr {
 
@@ -21,13 +20,10 @@ using Vorn::ScopedLock;
 using Vorn::VString;
 
 namespace {
-std::mutex& currentMutex() {
-    static std::mutex mutex;
-    return mutex;
+Vorn::CurrentInstance<MidiManager>& current() {
+    static Vorn::CurrentInstance<MidiManager> instance;
+    return instance;
 }
-// Read on every MIDI send, from real-time threads: an atomic, so the read never waits. Changes
-// are made under the mutex.
-std::atomic<MidiManager*> currentManager{nullptr};
 
 const char* direction(bool isInput) {
     return isInput ? "IN" : "OUT";
@@ -47,8 +43,8 @@ private:
 } // namespace
 
 MidiManager* MidiManager::instance() {
-    if (MidiManager* current = currentManager.load(std::memory_order_acquire))
-        return current;
+    if (MidiManager* manager = current().get())
+        return manager;
     // What the manager uses is created first, so that the registry deletes it after the manager.
     MIDIAliasManager::instance();
     HotplugWatcher::instance();
@@ -69,11 +65,7 @@ MidiManager::MidiManager(const Options& options)
       aliases_(options.aliases ? options.aliases : MIDIAliasManager::instance()),
       options_(options) {
     aliases_->addListener(this);
-    {
-        std::lock_guard<std::mutex> hold(currentMutex());
-        previous_ = currentManager.load(std::memory_order_relaxed);
-        currentManager.store(this, std::memory_order_release);
-    }
+    previous_ = current().enter(this);
     for (MidiManagerInitializer* initializer : midiManagerInitializers())
         initializer->managerCreated(this);
 }
@@ -100,9 +92,7 @@ MidiManager::~MidiManager() {
             entry->dropDevice();
         }
     }
-    std::lock_guard<std::mutex> hold(currentMutex());
-    MidiManager* self = this;
-    currentManager.compare_exchange_strong(self, previous_, std::memory_order_acq_rel);
+    current().leave(this, previous_);
 }
 
 // ---- lifecycle ------------------------------------------------------------------------------

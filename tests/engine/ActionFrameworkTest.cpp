@@ -129,11 +129,11 @@ TEST_F(ActionFrameworkTest, CreateActionPostCreatesOnceAndRegistrationReplaces) 
 }
 
 TEST_F(ActionFrameworkTest, ListTypesFollowsTagOrderPerCapability) {
-    // ElTs < EnDi < FkIn < FkOu < None < PcTs < Pres < RgTs (byte order)
+    // ElTs < EnDi < FkIn < FkOu < None < PcTs < Pres < RgTs < Tim0 (byte order)
     std::vector<int> incoming{99}, outgoing{99};
     Tr::listTypes(incoming, outgoing);
-    EXPECT_EQ(incoming, (std::vector<int>{11, 6, 1, 7, 5, 13}));
-    EXPECT_EQ(outgoing, (std::vector<int>{11, 6, 1, 7, 9, 5}));
+    EXPECT_EQ(incoming, (std::vector<int>{11, 6, 1, 7, 5, 13, 4}));
+    EXPECT_EQ(outgoing, (std::vector<int>{11, 6, 1, 7, 9, 5, 4}));
 }
 
 TEST_F(ActionFrameworkTest, TextFieldReadsLengthPrefixedText) {

@@ -99,6 +99,22 @@ TEST(TStringListTest, SetReplacesFirstLineOfKeyAtTheEnd) {
     EXPECT_EQ(list.lines().count(), 5);
 }
 
+TEST(TStringListTest, FillingBySetKeepsTheIndexAsARebuildWould) {
+    TStringList list;
+    list.set("a", "1");
+    EXPECT_EQ(list.get("a"), "1");
+    list.set("b", "2");
+    list.set("a", "3");
+    list.set(" c", "4"); // the line reads as key "c"
+    EXPECT_FALSE(list.removeKey("zz"));
+    EXPECT_EQ(list.lines().getText("|"), "b=2|a=3| c=4");
+    EXPECT_EQ(list.get("a"), "3");
+    EXPECT_EQ(list.get("c"), "4");
+    EXPECT_FALSE(list.contains(" c"));
+    EXPECT_EQ(list.rebuildIndex("c"), 2);
+    EXPECT_EQ(list.get("b"), "2");
+}
+
 TEST(TStringListTest, RemoveKeyRemovesOnlyTheFirstLine) {
     TStringList list = listOf({"a=1", "a=2"});
     EXPECT_TRUE(list.removeKey("a"));

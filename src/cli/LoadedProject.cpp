@@ -1,0 +1,31 @@
+#include "cli/LoadedProject.h"
+
+#include "engine/TActionRegistry.h"
+#include "foundation/VException.h"
+#include "midi/TTransMidiAction.h"
+
+namespace Cli {
+
+LoadedProject::LoadedProject() {
+    Tr::registerEngineActions();
+    Tr::registerMidiActions();
+}
+
+bool LoadedProject::load(const std::string& path, std::string& failure) {
+    try {
+        project_.loadFromFile(Vorn::VString(path), &messages_, false);
+        return true;
+    } catch (const Vorn::VException& e) {
+        failure = e.what();
+        return false;
+    }
+}
+
+bool LoadedProject::hasProblems() const {
+    for (const Vorn::VString& line : messages_.messages())
+        if (line.startsWith("ERROR: ") || line.startsWith("WARNING: "))
+            return true;
+    return false;
+}
+
+} // namespace Cli
