@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps configure build test demo asan tsan fuzz format clean
+.PHONY: all deps configure build test e2e demo asan tsan fuzz format clean
 
 all: build
 
@@ -18,6 +18,10 @@ build: configure
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+
+# Against a private JACK server each test starts and stops itself; not yet part of make test.
+e2e: build
+	ctest --preset e2e
 
 demo: build
 	$(BUILD)/src/cli/corvane --help
