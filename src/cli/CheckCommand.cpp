@@ -20,13 +20,8 @@ int runCheck(int argc, char** argv) {
     if (const int status = parseArguments(argc, argv, 1, kUsage, args); status >= 0)
         return status;
     LoadedProject project;
-    std::string failure;
-    if (!project.load(args[0], failure)) {
-        std::fprintf(stderr, "corvane: %s\n", failure.c_str());
+    if (!project.loadReporting(args[0], stdout))
         return kExitFailure;
-    }
-    for (const Vorn::VString& line : project.messages().messages())
-        std::printf("%s\n", line.c_str());
     int translators = 0;
     for (int i = 0; i < project.presets().presetCount(); ++i)
         translators += project.presets().preset(i)->count();

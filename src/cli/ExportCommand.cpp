@@ -20,13 +20,8 @@ int runExport(int argc, char** argv) {
     if (const int status = parseArguments(argc, argv, 1, kUsage, args); status >= 0)
         return status;
     LoadedProject project;
-    std::string failure;
-    if (!project.load(args[0], failure)) {
-        std::fprintf(stderr, "corvane: %s\n", failure.c_str());
+    if (!project.loadReporting(args[0], stderr))
         return kExitFailure;
-    }
-    for (const Vorn::VString& line : project.messages().messages())
-        std::fprintf(stderr, "%s\n", line.c_str());
     Vorn::VStringList lines;
     Tr::projectToText(project.file(), project.presets(), lines);
     for (const Vorn::VString& line : lines)

@@ -28,4 +28,15 @@ bool LoadedProject::hasProblems() const {
     return false;
 }
 
+bool LoadedProject::loadReporting(const char* path, std::FILE* messages) {
+    std::string failure;
+    if (!load(path, failure)) {
+        std::fprintf(stderr, "corvane: %s\n", failure.c_str());
+        return false;
+    }
+    for (const Vorn::VString& line : messages_.messages())
+        std::fprintf(messages, "%s\n", line.c_str());
+    return true;
+}
+
 } // namespace Cli

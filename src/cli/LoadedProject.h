@@ -7,6 +7,7 @@
 #include "midi/MIDIRouter.h"
 #include "project/TProjectFile.h"
 
+#include <cstdio>
 #include <string>
 
 namespace Cli {
@@ -18,6 +19,8 @@ public:
     LoadedProject();
     // False, with the reason in failure, when the file could not be loaded at all.
     bool load(const std::string& path, std::string& failure);
+    // load, telling standard error why it failed; then the loading messages go to messages.
+    bool loadReporting(const char* path, std::FILE* messages);
     // Whether a collected message is an error or a warning.
     bool hasProblems() const;
 
